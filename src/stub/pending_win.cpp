@@ -1,0 +1,56 @@
+// Entry points whose modules are not built yet. Each one writes a
+// debug-channel line saying it was chosen, so a run shows which branch it
+// took, and returns without doing anything else.
+#include <windows.h>
+
+#include "stub/entry_points.h"
+#include "stub/stub.h"
+#include "util/debug.h"
+#include "util/text.h"
+#include "util/trace.h"
+
+namespace stub {
+
+namespace {
+
+void Pending(const char* what) {
+  DebugPidLine(Format(" ==== %s --- chosen; not available in this build", what));
+  TraceLog(Format("%s --- not available in this build", what));
+}
+
+// What the own package holds, so a run that stops here still shows it.
+void DescribeOwnPackage() {
+  const TGFileInfo& p = OwnPackage();
+  const pkg::Trailer& t = p.Trailer();
+  if (!p.HasPackage()) {
+    DebugPidLine(" ==== Package: none (" + p.Damage() + ")");
+    return;
+  }
+  DebugPidLine(Format(" ==== Package: start=%u records=%u headerBlocks=%u options=0x%02X checksum=%u space0=%u",
+                      t.packageStart, t.recordCount, t.headerBlocks, t.options, t.checksum, t.space[0]));
+  DebugPidLine(" ==== Package: title=\"" + p.Text("s0", "Ondrix Installation Suite") + "\" agent=\"" +
+               p.AgentFileName() + "\" updateUrl=\"" + p.UpdateUrl() + "\" webStub=" + BoolText(p.IsWebStub()) +
+               " installsAgent=" + BoolText(p.InstallsAgent()) + " isAgent=" + BoolText(p.IsAgent()));
+  if (!p.Damage().empty()) DebugPidLine(" ==== Package: damaged: " + p.Damage());
+}
+
+}  // namespace
+
+void WinMain() {
+  DescribeOwnPackage();
+  Pending("WinMain()");
+}
+
+void CreateAndRun_X_Exe() { Pending("CreateAndRun_X_Exe()"); }
+void CreateAndRun_Y_Exe() { Pending("CreateAndRun_Y_Exe()"); }
+void CheckTestMode(bool) { Pending("CheckTestMode()"); }
+void DeleteMySelf(bool removeFolder) { Pending(removeFolder ? "DeleteMySelf(folder)" : "DeleteMySelf()"); }
+void SetTransientSettings(const std::string&) { Pending("SetTransientSettings()"); }
+
+bool PostProcessMessage(const std::string& exePath, int, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  Pending(Format("PostProcessMessage(%s, %u, %u, %d)", exePath.c_str(), unsigned(msg), unsigned(wParam),
+                 int(lParam)).c_str());
+  return false;
+}
+
+}  // namespace stub
