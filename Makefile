@@ -10,7 +10,7 @@ PYTHON ?= /usr/bin/python3
 PYTEST ?= $(PYTHON) -m pytest
 
 
-.PHONY: all bootstrap host win asan unit e2e test demo fuzz fuzz-smoke clean
+.PHONY: all bootstrap host win wintest asan unit e2e test demo fuzz fuzz-smoke clean
 
 all: host win
 
@@ -21,6 +21,8 @@ build/host/Makefile:
 	cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Release
 build/win/Makefile:
 	cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
+build/wintest/Makefile:
+	cmake -S . -B build/wintest -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake -DCMAKE_BUILD_TYPE=Release -DSTUB_WIN_TESTS=ON
 build/asan/Makefile:
 	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DSTUB_SANITIZE=ON
 build/fuzz/Makefile:
@@ -36,7 +38,10 @@ asan: build/asan/Makefile
 unit: asan
 	build/asan/unit_tests
 
-e2e: all
+wintest: build/wintest/Makefile
+	cmake --build build/wintest -j $(JOBS) --target win_unit_tests
+
+e2e: all wintest
 	$(PYTEST) -q tests/e2e
 
 fuzz-smoke: build/fuzz/Makefile

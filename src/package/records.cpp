@@ -51,6 +51,7 @@ class HeaderSplitter {
 
   // Returns false when the sink refused or the header is too long.
   bool Feed(const uint8_t* p, size_t n) {
+    if (skipped_) return true;  // a skipped record's bytes go nowhere
     if (started_) return n == 0 || (sinkOk_ = sink_.Write(p, n));
     for (size_t i = 0; i < n; ++i) {
       if (p[i] != 0) {

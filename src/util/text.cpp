@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "util/cformat.h"
 #include "util/sub.h"
 
 namespace {
@@ -218,12 +219,12 @@ std::string Format(const char* fmt, ...) {
   va_list ap, again;
   va_start(ap, fmt);
   va_copy(again, ap);
-  const int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+  const int n = FormatV(buf, sizeof buf, fmt, ap);
   if (n >= 0 && static_cast<size_t>(n) < sizeof buf) {
     r.assign(buf, static_cast<size_t>(n));
   } else if (n > 0) {
     r.resize(static_cast<size_t>(n));
-    std::vsnprintf(&r[0], r.size() + 1, fmt, again);
+    FormatV(&r[0], r.size() + 1, fmt, again);
   }
   va_end(again);
   va_end(ap);
@@ -434,11 +435,42 @@ double TextToFloat(const std::string& text, double def) {
   std::string t = text.find('.') == npos ? ReplaceChar(text, ',', '.') : text;
   t = Trim(KeepChars(t, "", ","));
   if (!IsPlainDecimal(t)) return def;
-  char* end = nullptr;
-  const double v = std::strtod(t.c_str(), &end);
-  // A locale with another decimal point, or overflow to infinity, is "not a number".
-  if (end != t.c_str() + t.size() || !std::isfinite(v)) return def;
-  return v;
+  // Read by hand rather than with strtod: the text is already known to be a
+  // plain decimal, no locale can change its point, and the C library's
+  // full-precision parser is a large part of a small executable.
+  size_t i = 0;
+  bool negative = false;
+  if (t[i] == '+' || t[i] == '-') negative = t[i++] == '-';
+  uint64_t mantissa = 0;
+  int exponent = 0, significant = 0;
+  bool point = false;
+  for (; i < t.size() && t[i] != 'e' && t[i] != 'E'; ++i) {
+    if (t[i] == '.') {
+      point = true;
+      continue;
+    }
+    const int d = t[i] - '0';
+    if (significant < 19) {
+      if (mantissa != 0 || d != 0) ++significant;
+      mantissa = mantissa * 10 + uint64_t(d);
+      if (point) --exponent;
+    } else if (!point) {
+      ++exponent;  // digits beyond the 19th only scale the value
+    }
+  }
+  if (i < t.size()) {
+    const std::string e = t.substr(i + 1);
+    int64_t ev = 0;
+    if (!TextToInt64(e, &ev) || ev > 100000 || ev < -100000) return def;
+    exponent += int(ev);
+  }
+  long double v = static_cast<long double>(mantissa);
+  long double scale = 1;
+  for (int k = exponent < 0 ? -exponent : exponent; k > 0 && scale < 1e4000L; --k) scale *= 10;
+  v = exponent < 0 ? v / scale : v * scale;
+  const double out = static_cast<double>(negative ? -v : v);
+  if (!std::isfinite(out)) return def;
+  return out;
 }
 
 int64_t ParseBase(const std::string& text, int base, int64_t def) {
