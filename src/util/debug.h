@@ -31,3 +31,23 @@ std::string ProcessIdText();
 constexpr int kDebugChannelMode = 0;
 constexpr const char* kDebugFilePath = "C:\\ProgramData\\_odebug.txt";
 constexpr size_t kDebugBufferSize = 128;
+// How long DebugSend waits for the viewer to take one piece, in ms. Sending
+// stays synchronous, but a hung viewer must not hold an installer forever.
+constexpr unsigned kDebugSendTimeoutMs = 3000;
+
+// --- portable pieces, tested on the host
+// The debug-file form of a piece: every line break (CR LF, lone CR, lone LF)
+// becomes CR LF. *pendingCR carries a CR that ended the previous piece, so a
+// CR LF pair split across two pieces still gives one line break; pass the
+// same flag for every piece of one stream (nullptr: no carry).
+std::string DebugFileText(const std::string& piece, bool* pendingCR);
+
+// --- per-platform pieces (debug_win.cpp, debug_host.cpp)
+// The lock that keeps one piece from mixing with another thread's text.
+// Recursive: a window procedure that runs while a send waits may write too.
+void DebugLockEnter();
+void DebugLockLeave();
+
+// Host builds only: DebugSend hands every piece to this function (nullptr:
+// pieces are dropped). Lets tests see the pieces the device flushes.
+void SetDebugSinkForTests(void (*sink)(const std::string& piece));

@@ -29,3 +29,21 @@ std::string TraceLogPathFor(const std::string& exeFullPath);
 // One log line: stamp, " ", thread id padded to 5, prefix, message, CR LF.
 std::string FormatTraceLine(const std::string& stamp, uint32_t threadId, const std::string& prefix,
                             const std::string& message);
+// The line's time stamp "dd/mm/yy HH:NN:SS": '/' stands for dateSep and ':'
+// for timeSep (the user's locale settings); year is the full year.
+std::string FormatTraceStamp(int year, int month, int day, int hour, int minute, int second,
+                             const std::string& dateSep, const std::string& timeSep);
+
+// Tests only: the log path to use instead of the one computed from the
+// running executable (empty: back to the computed one).
+void SetTraceLogPathForTests(const std::string& path);
+
+// --- per-platform pieces (trace_win.cpp, trace_host.cpp)
+// The running executable's full path.
+std::string TraceExePath();
+// The current local time as FormatTraceStamp writes it.
+std::string TraceStampNow();
+uint32_t TraceThreadId();
+// Opens the file for appending (creating it, sharing allowed), writes the
+// bytes, closes it; failures are ignored.
+void TraceAppendToFile(const std::string& path, const std::string& bytes);
