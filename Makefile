@@ -39,7 +39,7 @@ unit: asan
 	build/asan/unit_tests
 
 wintest: build/wintest/Makefile
-	cmake --build build/wintest -j $(JOBS) --target win_unit_tests
+	cmake --build build/wintest -j $(JOBS) --target win_unit_tests testproduct chatty finisher
 
 e2e: all wintest
 	$(PYTEST) -q tests/e2e

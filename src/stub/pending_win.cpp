@@ -3,9 +3,11 @@
 // took, and returns without doing anything else.
 #include <windows.h>
 
+#include "env/files.h"
 #include "stub/entry_points.h"
 #include "stub/stub.h"
 #include "util/debug.h"
+#include "util/process.h"
 #include "util/text.h"
 #include "util/trace.h"
 
@@ -44,13 +46,11 @@ void WinMain() {
 void CreateAndRun_X_Exe() { Pending("CreateAndRun_X_Exe()"); }
 void CreateAndRun_Y_Exe() { Pending("CreateAndRun_Y_Exe()"); }
 void CheckTestMode(bool) { Pending("CheckTestMode()"); }
-void DeleteMySelf(bool removeFolder) { Pending(removeFolder ? "DeleteMySelf(folder)" : "DeleteMySelf()"); }
+void DeleteMySelf(bool removeFolder) { ::DeleteMySelf(removeFolder); }
 void SetTransientSettings(const std::string&) { Pending("SetTransientSettings()"); }
 
-bool PostProcessMessage(const std::string& exePath, int, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
-  Pending(Format("PostProcessMessage(%s, %u, %u, %d)", exePath.c_str(), unsigned(msg), unsigned(wParam),
-                 int(lParam)).c_str());
-  return false;
+bool PostProcessMessage(const std::string& exePath, int mode, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  return ::PostProcessMessage(exePath, mode != 0, msg, wParam, lParam);
 }
 
 }  // namespace stub

@@ -52,6 +52,9 @@ unsigned ExitCode() { return g_exitCode; }
 unsigned StubMain() {
   // Before anything can load a DLL: only the system folder is searched.
   RestrictDllSearchPath();
+  // The rich-text control and the shell load these by name later; loading
+  // them now, from the system folder, is what makes those later loads safe.
+  PreloadStartupLibraries();
   g_exePath = GetExePath(false);
   const char* rawLine = GetCommandLineA();
   const std::string commandLine = rawLine ? rawLine : "";
