@@ -21,6 +21,19 @@ void CheckTestMode(bool atStart);
 void DeleteMySelf(bool removeFolder);
 // Sets this process's transient agent settings from a field list.
 void SetTransientSettings(const std::string& list);
+// The setup flow, started by the stub window's first timer tick of a setup
+// stub (the timer is stopped first). `window` is the stub window.
+void StartSetup(void* window);
+// The agent's update cycle: one call per timer tick of an agent.
+void AutoUpdateTimerTick(void* window);
+// The agent's control codes (message 1125); 0 for codes it does not know.
+intptr_t HandleAgentControl(uintptr_t code, intptr_t value);
+// The agent's tick count (a negative count delays the first check).
+void SetAutoUpdateTimerCount(int64_t count);
+// The agent's quit countdown, set by message 1123.
+void SetQuitCountdown(intptr_t ticks);
+// Removes the setup folder if this run made one.
+void RemoveSetupFolder();
 // Posts a message to the windows of the process running `exePath`.
 bool PostProcessMessage(const std::string& exePath, int mode, uint32_t msg, uintptr_t wParam, intptr_t lParam);
 

@@ -1,6 +1,6 @@
 // Entry points whose modules are not built yet. Each one writes a
 // debug-channel line saying it was chosen, so a run shows which branch it
-// took, and returns without doing anything else.
+// took; the two timer-tick handlers then end the run by closing the window.
 #include <windows.h>
 
 #include "env/files.h"
@@ -38,10 +38,22 @@ void DescribeOwnPackage() {
 
 }  // namespace
 
-void WinMain() {
+void StartSetup(void* window) {
   DescribeOwnPackage();
-  Pending("WinMain()");
+  Pending("StartSetup()");
+  DestroyWindow(static_cast<HWND>(window));
 }
+
+void AutoUpdateTimerTick(void* window) {
+  DescribeOwnPackage();
+  Pending("AutoUpdateTimerTick()");
+  DestroyWindow(static_cast<HWND>(window));
+}
+
+intptr_t HandleAgentControl(uintptr_t, intptr_t) { return 0; }
+void SetQuitCountdown(intptr_t) {}
+void SetAutoUpdateTimerCount(int64_t) {}
+void RemoveSetupFolder() {}
 
 void CreateAndRun_X_Exe() { Pending("CreateAndRun_X_Exe()"); }
 void CreateAndRun_Y_Exe() { Pending("CreateAndRun_Y_Exe()"); }

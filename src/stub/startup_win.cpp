@@ -8,6 +8,7 @@
 #include "stub/entry_points.h"
 #include "stub/run_mode.h"
 #include "stub/stub.h"
+#include "stub/window.h"
 #include "util/debug.h"
 #include "util/sub.h"
 #include "util/switches.h"
@@ -18,11 +19,6 @@
 namespace stub {
 
 namespace {
-
-// Window messages a controller posts to a running X_ agent.
-constexpr UINT kWmShutDown = 1123;
-constexpr UINT kWmLocalMsg = 1124;
-constexpr UINT kWmAgentMsg = 1125;
 
 std::unique_ptr<TGFileInfo> g_own;
 bool g_agentFlag = false;
@@ -88,6 +84,7 @@ unsigned StubMain() {
 void DoRunStubWin() {
   TraceLog("DoRunStubWin() --- Start");
   const std::string instanceClass = runmode::InstanceClassName(g_agentFlag, g_exePath);
+  SetInstanceClassName(instanceClass);
   const bool xWasRunning = XExeIsRunning();
   TraceLog(std::string("X_ExeIsRunning=") + BoolText(XExeIsRunning()));
   TraceLog(std::string("ThisIs_Plain_AutoUpdate_Exe=") + BoolText(ThisIsPlainAutoUpdateExe()));

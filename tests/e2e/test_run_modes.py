@@ -118,10 +118,15 @@ def test_the_instance_class_is_the_path_for_a_setup_stub_and_the_name_for_an_age
 
 
 def test_branches_call_their_entry_points(runs):
-    line_with(runs["setup"].debug, "WinMain() --- chosen")
+    # The window's first tick starts the setup flow; an agent's tick runs
+    # its update cycle.
+    setup = runs["setup"].debug
+    assert setup.index(line_with(setup, "StartSetup() --- chosen")) < setup.index(line_with(setup, "- wm_Destroy -"))
     line_with(runs["plain"].debug, "CreateAndRun_X_Exe() --- chosen")
     x = runs["x"].debug
-    assert x.index(line_with(x, "CheckTestMode() --- chosen")) < x.index(line_with(x, "WinMain() --- chosen"))
+    assert x.index(line_with(x, "CheckTestMode() --- chosen")) < x.index(line_with(x, "AutoUpdateTimerTick() --- chosen"))
+    # The window's tick follows the agent flag, not the file name.
+    line_with(runs["renamed"].debug, "AutoUpdateTimerTick() --- chosen")
     assert not any("CreateAndRun_X_Exe" in line for line in runs["renamed"].debug)
 
 
