@@ -7,27 +7,11 @@
 #include "util/handle_win.h"
 #include "util/pipe.h"
 #include "util/sysinfo.h"
+#include "util/wait.h"
 
 namespace {
 
 constexpr DWORD kReadBufferSize = 30000;
-
-// Serves the thread's messages while waiting ms milliseconds, in slices of
-// at most 25 ms. Stands in until the shared waiting helper exists.
-void WaitPumpingStandIn(DWORD ms) {
-  DWORD slice = ms / 10;
-  if (slice < 1) slice = 1;
-  if (slice > 25) slice = 25;
-  const DWORD start = GetTickCount();
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(slice);
-  } while (GetTickCount() - start < ms);
-}
 
 // One redirected stream: the parent's end of its pipe, the text collected
 // and a lead byte of a double-byte OEM character whose second byte has not
@@ -148,7 +132,7 @@ bool RunPiped(const std::string& program, const std::string& params, int showWin
   DWORD code = 0;
   if (!GetExitCodeProcess(process.get(), &code)) code = kPipedStartFailed;
 
-  if (settleMs > 0) WaitPumpingStandIn(settleMs);
+  if (settleMs > 0) WaitPumping(int(settleMs));
   // Whatever arrived between the last look and the end of the program.
   reader.Drain(out);
   reader.Drain(err);

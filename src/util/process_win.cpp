@@ -14,32 +14,9 @@
 #include "util/sub.h"
 #include "util/sysinfo.h"
 #include "util/text.h"
+#include "util/wait.h"
 
 namespace {
-
-// ---------------------------------------------------------------- stand-ins
-// Until the waiting helpers of the text module exist.
-
-// Removes and dispatches every waiting message, then sleeps ms.
-void YieldXStandIn(DWORD ms) {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  Sleep(ms);
-}
-
-// Waits ms while serving messages, in slices of ms / 10 kept to 1..25 ms.
-void WaitPumpingStandIn(DWORD ms) {
-  DWORD slice = ms / 10;
-  if (slice < 1) slice = 1;
-  if (slice > 25) slice = 25;
-  const DWORD start = GetTickCount();
-  do {
-    YieldXStandIn(slice);
-  } while (GetTickCount() - start < ms);
-}
 
 // ------------------------------------------------------------------ helpers
 
@@ -334,7 +311,7 @@ void WaitProcessEnd(const std::string& exe, uint32_t waitMs) {
   const DWORD start = GetTickCount();
   do {
     if (!IsProcessRunning(e)) return;
-    WaitPumpingStandIn(100);
+    WaitPumping(100);
   } while (GetTickCount() - start < limit);
 }
 
@@ -342,7 +319,7 @@ void WaitWindowGone(const std::string& className, const std::string& title) {
   const char* c = className.empty() ? nullptr : className.c_str();
   const char* t = title.empty() ? nullptr : title.c_str();
   while (FindWindowA(c, t)) {
-    YieldXStandIn(0);
+    YieldX(0);
     Sleep(100);
   }
 }
