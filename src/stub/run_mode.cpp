@@ -6,17 +6,12 @@ namespace runmode {
 
 namespace {
 
-std::string FileNameOf(const std::string& path) {
-  size_t at = path.find_last_of("\\/:");
-  return at == std::string::npos ? path : path.substr(at + 1);
-}
-
 std::string CutAtFirstDot(const std::string& name) { return name.substr(0, name.find('.')); }
 
 }  // namespace
 
 std::string InstanceClassName(bool agentFlag, const std::string& exeFullPath) {
-  if (agentFlag) return ".AutoUpdate." + CutAtFirstDot(FileNameOf(exeFullPath));
+  if (agentFlag) return ".AutoUpdate." + CutAtFirstDot(ExtractFileName(exeFullPath));
   return exeFullPath;
 }
 

@@ -41,7 +41,7 @@ const TGFileInfo& OwnPackage() {
 }
 bool IsAgentRun() { return g_agentFlag; }
 const std::string& ExePath() { return g_exePath; }
-std::string ExeFileName() { return g_exePath.substr(g_exePath.find_last_of("\\/:") + 1); }
+std::string ExeFileName() { return ExtractFileName(g_exePath); }
 void SetExitCode(unsigned code) { g_exitCode = code; }
 unsigned ExitCode() { return g_exitCode; }
 

@@ -81,8 +81,7 @@ std::string Column(const std::vector<ProcessWindow>& windows, std::string (*fiel
 }  // namespace
 
 std::string ProcessFileName(const std::string& path) {
-  const size_t at = path.find_last_of("\\/:");
-  return at == std::string::npos ? path : path.substr(at + 1);
+  return ExtractFileName(path);
 }
 
 bool SameExeName(const std::string& a, const std::string& b) { return SameTextTrim(a, b); }

@@ -11,12 +11,6 @@ std::string g_programPath;
 // Separator of the switch list built for a lookup.
 const char kSwitchSep = '\x01';
 
-// The part of a path after its last folder or drive separator.
-std::string FileNamePart(const std::string& path) {
-  const size_t cut = path.find_last_of("\\/:");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 // The line after the program name; a single character left over (a stray
 // quote or similar) is taken as no arguments.
 std::string RestAfter(const std::string& line, size_t end) {
@@ -33,7 +27,7 @@ void SetCommandLineSource(const std::string& rawCommandLine, const std::string& 
 
 std::string GetParamsLine() {
   std::string line = g_commandLine;
-  const std::string name = FileNamePart(g_programPath);
+  const std::string name = ExtractFileName(g_programPath);
   size_t p = 0;
   if (!name.empty() && (p = PosCI(name + '"', line)) != 0) {
     line = RestAfter(line, p - 1 + name.size() + 1);

@@ -130,6 +130,11 @@ double Resolve(double dateTime) { return dateTime == -1 ? NowDateTime() : dateTi
 
 // ---- Trimming, case and conversions -------------------------------------
 
+std::string ExtractFileName(const std::string& path) {
+  const size_t at = path.find_last_of("\\/:");
+  return at == std::string::npos ? path : path.substr(at + 1);
+}
+
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
   while (b < e && IsBlank(s[b])) ++b;

@@ -34,6 +34,9 @@ inline constexpr char kMonthTable[] = "||JAN|FEB|MAR|APR|MAY|JUN|JUL|AUG|SEP|OCT
 
 // ---- Trimming, case and conversions -------------------------------------
 
+// The part of a path after its last "\\", "/" or ":" (the whole text when
+// it has none).
+std::string ExtractFileName(const std::string& path);
 // s without characters <= 32 at both ends.
 std::string Trim(const std::string& s);
 // s without characters <= 32 at its start.

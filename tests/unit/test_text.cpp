@@ -439,3 +439,10 @@ TEST(TextDate, MinusOneMeansNow) {
 }
 
 }  // namespace
+
+TEST(TextExtractFileName, TakesThePartAfterTheLastSeparator) {
+  struct Case { const char* in; const char* out; };
+  const Case cases[] = {{"C:\\a\\setup.exe", "setup.exe"}, {"a/b/c.txt", "c.txt"}, {"D:x.exe", "x.exe"},
+                        {"plain", "plain"}, {"C:\\dir\\", ""}, {"", ""}};
+  for (const Case& c : cases) EXPECT_EQ(c.out, ExtractFileName(c.in)) << c.in;
+}
