@@ -412,3 +412,30 @@ def wine_session(base: PathLike, programs: Optional[Programs] = None, keep: bool
             # Give the server's last writes a moment, then remove everything.
             time.sleep(0.2)
             shutil.rmtree(base, ignore_errors=True)
+
+
+def package_manifest(output: str, *, options: str = "", title: str = "Demo Setup") -> str:
+    """A small package manifest for a scenario: the test engine as launch
+    record, a configuration block naming agent.exe, one English section.
+    output is the file name under ${WORK}; options are [Options] lines."""
+    return f"""
+[Package]
+Stub = ${{STUB}}
+Output = ${{WORK}}/{output}
+
+[Options]
+{options}
+
+[Config]
+UpdateURL = http://127.0.0.1/updates
+InfoFile = Demo.info
+AgentName = agent.exe
+UpdateToken = demo-token
+
+[Language English]
+s0 = {title}
+
+[File Engine]
+Source = ${{TESTENGINE}}
+Name = Engine.exe*
+"""

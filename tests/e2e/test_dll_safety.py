@@ -2,23 +2,9 @@
 stub loads, must never run in the (elevated) stub process."""
 import shutil
 
-from helpers import BUILD_WIN
+from helpers import BUILD_WIN, package_manifest
 
-MANIFEST = """
-[Package]
-Stub = ${STUB}
-Output = ${WORK}/setup.exe
-
-[Config]
-UpdateURL = http://127.0.0.1/updates
-InfoFile = Demo.info
-AgentName = agent.exe
-UpdateToken = demo-token
-
-[File Engine]
-Source = ${TESTENGINE}
-Name = Engine.exe*
-"""
+MANIFEST = package_manifest("setup.exe")
 
 
 def test_a_planted_msls31_beside_the_stub_is_not_loaded(tmp_path, wine, programs, build_package):

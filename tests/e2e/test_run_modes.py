@@ -6,47 +6,10 @@ import shutil
 
 import pytest
 
-AGENT_MANIFEST = """
-[Package]
-Stub = ${STUB}
-Output = ${WORK}/agent.exe
+from helpers import package_manifest
 
-[Options]
-IsAgent = 1
-AgentTrace = ${TRACE}
-
-[Config]
-UpdateURL = http://127.0.0.1/updates
-InfoFile = Demo.info
-AgentName = agent.exe
-UpdateToken = demo-token
-
-[Language English]
-s0 = Demo Agent
-
-[File Engine]
-Source = ${TESTENGINE}
-Name = Engine.exe*
-"""
-
-SETUP_MANIFEST = """
-[Package]
-Stub = ${STUB}
-Output = ${WORK}/setup.exe
-
-[Config]
-UpdateURL = http://127.0.0.1/updates
-InfoFile = Demo.info
-AgentName = agent.exe
-UpdateToken = demo-token
-
-[Language English]
-s0 = Demo Setup
-
-[File Engine]
-Source = ${TESTENGINE}
-Name = Engine.exe*
-"""
+AGENT_MANIFEST = package_manifest("agent.exe", options="IsAgent = 1\nAgentTrace = ${TRACE}", title="Demo Agent")
+SETUP_MANIFEST = package_manifest("setup.exe")
 
 
 @pytest.fixture(scope="module")
